@@ -34,7 +34,7 @@ bool MatchesAt(const QString& text, qsizetype at, const QString& marker, bool ca
 qsizetype FindMarker(const QString& text, const QString& marker, qsizetype from, bool caseSensitive)
 {
     for (qsizetype at = from; at + marker.size() <= text.size(); ++at) {
-        if (at > 0 && text[at].isLowSurrogate() && text[at - 1].isHighSurrogate())
+        if (at > 0 && at < text.size() && text[at].isLowSurrogate() && text[at - 1].isHighSurrogate())
             continue;
         if (MatchesAt(text, at, marker, caseSensitive))
             return at;
