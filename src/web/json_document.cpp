@@ -754,7 +754,7 @@ JsonDocument::~JsonDocument() = default;
 
 void JsonDocument::Init()
 {
-    m_root->value = Json::object();
+    Guarded([&] { m_root->value = Json::object(); });
 }
 
 bool JsonDocument::Parse(const QString& text)
@@ -958,17 +958,12 @@ void JsonDocument::RemoveMember(const QString& key)
 
 void JsonDocument::ResetAs(JsonKind kind)
 {
-    switch (kind) {
-    case JsonKind::Null:
-    case JsonKind::Object:
-        m_root->value = Json::object();
-        break;
-    case JsonKind::Array:
-        m_root->value = Json::array();
-        break;
-    default:
-        break;
-    }
+    Guarded([&] {
+        if (kind == JsonKind::Null || kind == JsonKind::Object)
+            m_root->value = Json::object();
+        else if (kind == JsonKind::Array)
+            m_root->value = Json::array();
+    });
 }
 
 void JsonDocument::SetValue(const QString& value, bool asJson)
