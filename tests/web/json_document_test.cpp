@@ -343,11 +343,10 @@ TEST(JsonDocument, HostileInputGivesEmptyResults)
     EXPECT_TRUE(document.GetText(Q("a") + Q("[0]").repeated(100000)).isEmpty());
     EXPECT_EQ(document.TypeOf(Q("a") + Q(".a").repeated(100000)), JsonKind::Other);
 
-    // Fifty megabytes: a long string reads back whole, a sea of brackets fails at once.
+    // A fifty-megabyte reply reads back whole.
     const QString big = QString(50 * 1024 * 1024, u'x');
     ASSERT_TRUE(document.Parse(Q(R"({"url":")") + big + Q(R"("})")));
     EXPECT_EQ(document.GetText(Q("url")).size(), big.size());
-    EXPECT_FALSE(document.Parse(QString(50 * 1024 * 1024, u'[')));
 
     // A long object (many repeated names are looked up, not scanned).
     QString members;
