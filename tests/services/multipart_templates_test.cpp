@@ -1,5 +1,7 @@
 #include "services/multipart_templates.h"
 
+#include "support/multipart_reader.h"
+
 #include <QList>
 
 #include <gtest/gtest.h>
@@ -56,6 +58,61 @@ TEST(FillTemplate, NeverRescansTheImageAndKeepsEmptyParts)
 
     // Every occurrence in a template is replaced.
     EXPECT_EQ(FillTemplate(QByteArray("x\xCD\xBC\xC6\xACy\xCD\xBC\xC6\xAC"), "II"), QByteArray("xIIyII"));
+}
+
+// The bodies must read as multipart/form-data to a reader that knows nothing of our templates.
+TEST(FillTemplate, BodiesAreWellFormedFormData)
+{
+    const QByteArray image("\x89PNG\r\n\x1A\n--not a delimiter\r\n", 22);
+    auto headerValue = [](QByteArrayView contentType) {
+        return contentType.toByteArray().mid(QByteArrayView("Content-Type:").size()).trimmed();
+    };
+
+    const auto sm = test::ReadMultipart(headerValue(SmContentType()), FillTemplate(SmTemplate(), image));
+    ASSERT_TRUE(sm.has_value());
+    ASSERT_EQ(sm->size(), 2);
+    EXPECT_EQ(sm->at(0).name, "smfile");
+    EXPECT_EQ(sm->at(0).fileName,
+        QByteArray("QQ\xBD\xD8\xCD\xBC"
+                   "20180115133921.png"));
+    EXPECT_EQ(sm->at(0).contentType, "image/png");
+    EXPECT_EQ(sm->at(0).content, image);
+    EXPECT_EQ(sm->at(1).name, "file_id");
+    EXPECT_FALSE(sm->at(1).fileName.has_value());
+    EXPECT_EQ(sm->at(1).content, "0");
+
+    const auto sinaimg = test::ReadMultipart(headerValue(SinaimgContentType()), FillTemplate(SinaimgTemplate(), image));
+    ASSERT_TRUE(sinaimg.has_value());
+    ASSERT_EQ(sinaimg->size(), 1);
+    EXPECT_EQ(sinaimg->at(0).name, "file");
+    EXPECT_EQ(sinaimg->at(0).fileName, QByteArray("e8fd0fb1gy1fh3827un40g20l402imza.gif"));
+    EXPECT_EQ(sinaimg->at(0).contentType, "image/gif");
+    EXPECT_EQ(sinaimg->at(0).content, image);
+
+    // The Upload body carries one CR LF more after the image, inside the file part.
+    const auto upload = test::ReadMultipart(headerValue(UploadContentType()), FillTemplate(UploadTemplate(), image));
+    ASSERT_TRUE(upload.has_value());
+    ASSERT_EQ(upload->size(), 1);
+    EXPECT_EQ(upload->at(0).name, "uploaded_file[]");
+    EXPECT_EQ(upload->at(0).fileName, QByteArray("Screenshot_20180929-104058.jpg"));
+    EXPECT_EQ(upload->at(0).contentType, "image/jpeg");
+    EXPECT_EQ(upload->at(0).content, image + "\r\n");
+}
+
+TEST(MultipartReader, RefusesBodiesAServerWouldRefuse)
+{
+    const QByteArray type = "multipart/form-data; boundary=\"b\"";
+    EXPECT_TRUE(test::ReadMultipart(type, "--b\r\nContent-Disposition: form-data; name=\"f\"\r\n\r\nx\r\n--b--"));
+    const QByteArray broken[] = {
+        "--b\r\nContent-Disposition: form-data; name=\"f\"\r\n\r\nx\r\n--b", // no closing delimiter
+        "--b\r\nContent-Disposition: attachment; name=\"f\"\r\n\r\nx\r\n--b--", // not form-data
+        "--b\r\nContent-Disposition: form-data\r\n\r\nx\r\n--b--", // no name
+        "--c\r\nContent-Disposition: form-data; name=\"f\"\r\n\r\nx\r\n--c--", // other boundary
+        "--b\r\nContent-Disposition: form-data; name=\"f\"\r\nx\r\n--b--", // no blank line
+    };
+    for (const QByteArray& body : broken)
+        EXPECT_FALSE(test::ReadMultipart(type, body)) << body.constData();
+    EXPECT_FALSE(test::ReadMultipart("text/plain; boundary=b", "--b--"));
 }
 
 } // namespace
