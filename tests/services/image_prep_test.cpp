@@ -559,6 +559,19 @@ TEST(DefaultWatermark, IsAPalettePngThatBecomesTheWatermarkFile)
     EXPECT_EQ(png.size(), QSize(273, 80));
     EXPECT_EQ(png.format(), QImage::Format_Indexed8);
     EXPECT_TRUE(png.hasAlphaChannel());
+    // White is the key colour: an opaque white pixel would silently never be stamped.
+    int opaqueWhite = 0;
+    int opaque = 0;
+    for (int y = 0; y < png.height(); ++y) {
+        for (int x = 0; x < png.width(); ++x) {
+            const QRgb pixel = png.pixel(x, y);
+            opaque += qAlpha(pixel) == 255;
+            opaqueWhite += qAlpha(pixel) == 255 && (pixel & 0xFFFFFF) == 0xFFFFFF;
+            EXPECT_TRUE(qAlpha(pixel) == 0 || qAlpha(pixel) == 255) << "hard edges only: the stamp cannot blend";
+        }
+    }
+    EXPECT_EQ(opaqueWhite, 0);
+    EXPECT_GT(opaque, 273 * 80 / 10);
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
