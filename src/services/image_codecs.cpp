@@ -53,7 +53,7 @@ int BmpBitsPerPixel(const QByteArray& bytes)
 {
     if (bytes.size() < 30)
         return 0;
-    return int(ReadU32(bytes, 28) & 0xFFFF);
+    return uchar(bytes[28]) | uchar(bytes[29]) << 8;
 }
 
 std::optional<BmpLayout> ReadBmp24Layout(const QByteArray& bytes)
