@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include "services/image_prep.h"
 #include "settings/settings_keys.h"
 #include "settings/startup_settings.h"
 #include "ui/prompts.h"
@@ -128,6 +129,8 @@ void MainWindow::LoadStartupSettings()
     for (LinkFormat format : kAllFormats)
         FormatButton(format)->setChecked(settings.FormatOn(format));
     m_watermarkButton->setText(WatermarkCaption(IsOn(settings.watermarkSwitch)));
+    if (settings.watermarkPicture.isEmpty())
+        EnsureDefaultWatermark(m_folder);
 
     if (!m_hostGroup->checkedButton())
         HostButton(HostKind::Sinaimg)->setChecked(true);
