@@ -210,9 +210,20 @@ QUuid EncoderClsid(const QString& text)
 QString PrepareForUpload(QByteArray& image, const QByteArray& watermarkPicture)
 {
     CheckImage(image);
-    if (image.isEmpty())
+    // A 24-bit BMP passes the check unread; one whose headers disagree with its length is as
+    // broken as bytes that do not decode, and must not go out as an empty upload.
+    if (image.isEmpty() || !codecs::ReadBmp24Layout(image)) {
+        image.clear();
         return kEmptyImageError;
-    OverlayInPlace(image, watermarkPicture);
+    }
+    // The watermark file is taken as found at start, so it may be a picture of another format
+    // or depth: bring it to the stamp's layout rather than lose the upload over it. A mark that
+    // is no picture at all stamps nothing.
+    QByteArray mark = watermarkPicture;
+    if (!codecs::ReadBmp24Layout(mark))
+        CheckImage(mark);
+    if (codecs::ReadBmp24Layout(mark))
+        OverlayInPlace(image, mark);
     ConvertImage(image, kModeJpeg, image);
     return {};
 }

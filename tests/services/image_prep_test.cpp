@@ -540,16 +540,40 @@ TEST(PrepareForUpload, StampsTheMarkAndGivesAJpeg)
     }
 }
 
-TEST(PrepareForUpload, ReportsNoPictureAndPassesOnAFailedStamp)
+TEST(PrepareForUpload, ReportsNoPictureAndNeverSendsAnEmptyImage)
 {
     QByteArray nothing = "not a picture";
     EXPECT_EQ(PrepareForUpload(nothing, SolidBmp(4, 4, kGrey)), kEmptyImageError);
     EXPECT_TRUE(nothing.isEmpty());
 
-    // Without a usable mark the overlay gives empty bytes and the encoder has nothing to take.
-    QByteArray image = SolidBmp(40, 30, kGrey);
-    EXPECT_EQ(PrepareForUpload(image, QByteArray()), QString());
-    EXPECT_TRUE(image.isEmpty());
+    // A 24-bit BMP whose rows are cut off passes the check unread, yet cannot be stamped.
+    QByteArray truncated = SolidBmp(40, 30, kGrey).left(200);
+    EXPECT_EQ(PrepareForUpload(truncated, SolidBmp(4, 4, kGrey)), kEmptyImageError);
+    EXPECT_TRUE(truncated.isEmpty());
+
+    // A watermark that is no picture stamps nothing, but the image still goes out as a JPEG.
+    for (const QByteArray& badMark : { QByteArray(), QByteArray("garbage") }) {
+        QByteArray image = SolidBmp(40, 30, kGrey);
+        EXPECT_EQ(PrepareForUpload(image, badMark), QString());
+        ASSERT_TRUE(image.startsWith("\xFF\xD8"));
+        EXPECT_TRUE(Near(Decode(image).pixel(20, 15), kGrey, 8));
+    }
+}
+
+TEST(PrepareForUpload, StampsAWatermarkFileOfAnotherFormat)
+{
+    const QImage photo = Gradient(400, 300);
+    const QByteArray bmpMark = MakeBmp(100, 50, MarkPixel);
+    QImage markImage = Decode(bmpMark);
+    for (const char* format : { "png", "bmp32" }) {
+        SCOPED_TRACE(format);
+        const QByteArray mark = QByteArrayView(format) == "png"
+            ? Encode(markImage, "png", 100)
+            : Encode(markImage.convertToFormat(QImage::Format_ARGB32), "bmp", 100);
+        QByteArray image = Encode(photo, "png", 100);
+        EXPECT_EQ(PrepareForUpload(image, mark), QString());
+        EXPECT_TRUE(Near(Decode(image).pixel(300, 255), kMarkInk, 16));
+    }
 }
 
 // --- Default watermark

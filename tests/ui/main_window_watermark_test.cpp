@@ -24,7 +24,7 @@ void WriteAll(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
-TEST(MainWindowStartup, RecreatesAMissingOrEmptyWatermarkFileFromTheBuiltInPicture)
+TEST(MainWindowDefaultWatermark, RecreatesAMissingOrEmptyWatermarkFileFromTheBuiltInPicture)
 {
     for (const bool emptyFile : { false, true }) {
         SCOPED_TRACE(emptyFile ? "empty file" : "no file");
@@ -44,7 +44,7 @@ TEST(MainWindowStartup, RecreatesAMissingOrEmptyWatermarkFileFromTheBuiltInPictu
     }
 }
 
-TEST(MainWindowStartup, TakesAPresentWatermarkFileUnchanged)
+TEST(MainWindowDefaultWatermark, TakesAPresentWatermarkFileUnchanged)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
