@@ -45,14 +45,6 @@ void CompleteHeaders(QString& extraHeaders, const QString& url, const QString& c
         extraHeaders += QStringLiteral("\r\nCookie: ") + cookies;
 }
 
-QString WithoutSpaces(const QString& text)
-{
-    QString out = text;
-    out.remove(QChar(u' '));
-    out.remove(QChar(u'\u3000'));
-    return out;
-}
-
 // The address as it goes to the library, or empty when no request can be made to it.
 QByteArray RequestAddress(const QString& url)
 {
@@ -191,33 +183,6 @@ QString UrlPath(const QString& url)
     const qsizetype hostAt = url.indexOf(UrlHost(url), 0, Qt::CaseInsensitive);
     const qsizetype slash = url.indexOf(u'/', hostAt < 0 ? 0 : hostAt);
     return slash < 0 ? QStringLiteral("/") : url.mid(slash);
-}
-
-QString MergeCookies(QString& cookies, QString& returned)
-{
-    cookies = WithoutSpaces(cookies);
-    returned = WithoutSpaces(returned);
-    QStringList merged = returned.split(u';', Qt::SkipEmptyParts);
-    QStringList newNames;
-    for (const QString& item : merged)
-        newNames.append(CookieName(item));
-    for (const QString& item : cookies.split(u';', Qt::SkipEmptyParts)) {
-        if (!newNames.contains(CookieName(item)))
-            merged.append(item);
-    }
-    QStringList kept;
-    for (const QString& item : merged) {
-        if (!item.endsWith(QLatin1String("=deleted")))
-            kept.append(item);
-    }
-    cookies = kept.join(QStringLiteral("; "));
-    return cookies;
-}
-
-QString CookieName(const QString& item)
-{
-    const qsizetype equals = item.indexOf(u'=');
-    return (equals < 0 ? item : item.left(equals)).trimmed();
 }
 
 } // namespace skysail

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "web/cookie_text.h" // MergeCookies, CookieName: the transport's cookie rules
 #include "web/http_core.h"
 
 #include <QByteArray>
@@ -47,13 +48,6 @@ QString UrlHost(const QString& url, bool mainDomainOnly = false, bool keepPort =
 int UrlPort(const QString& url);
 // Everything from the first "/" after the host on, query included; "/" when there is none.
 QString UrlPath(const QString& url);
-
-// Merges returned into cookies: returned pieces first, then the old pieces whose name is
-// not among them; pieces ending in "=deleted" are dropped. Both variables lose their
-// spaces. Returns the new cookie text.
-QString MergeCookies(QString& cookies, QString& returned);
-// The name of a name=value piece, trimmed.
-QString CookieName(const QString& item);
 
 // The header scan of a reply: the last "Location:" value and the Set-Cookie pieces joined
 // by "; ". redirectAddress is left alone when there is no Location line.

@@ -126,6 +126,33 @@ bool Append(Slist& list, const QByteArray& line)
 
 } // namespace
 
+void SetRequestHeader(QList<QByteArray>& lines, const QByteArray& line)
+{
+    const QByteArray name = line.left(line.indexOf(':'));
+    for (QByteArray& existing : lines) {
+        const qsizetype colon = existing.indexOf(':');
+        if (colon == name.size() && qstrnicmp(existing.constData(), name.constData(), name.size()) == 0) {
+            existing = line;
+            return;
+        }
+    }
+    lines.append(line);
+}
+
+QByteArray EncodeUrlForWire(const QString& url)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    QByteArray out;
+    for (const char c : url.toUtf8()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte > 0x7F || byte <= 0x20 || byte == 0x7F)
+            out.append('%').append(hex[byte >> 4]).append(hex[byte & 0xF]);
+        else
+            out.append(c);
+    }
+    return out;
+}
+
 bool IsRequestableUrl(const QByteArray& url)
 {
     CURLU* parsed = curl_url();

@@ -288,32 +288,5 @@ TEST(UrlRoutinesTest, SplitAddressesAsTheRequestDoes)
     EXPECT_EQ(UrlHost(QStringLiteral("http://a.b.example.com:80/"), true, true), "example.com:80");
 }
 
-TEST(CookieTest, MergeKeepsNewPiecesFirstAndDropsDeletedOnes)
-{
-    struct Case
-    {
-        QString cookies;
-        QString returned;
-        QString merged;
-        QString returnedAfter;
-    };
-    const Case cases[] = {
-        { "sid=1; lang=en", "sid=2;lang=deleted", "sid=2", "sid=2;lang=deleted" },
-        { "a=1;b=2", "", "a=1; b=2", "" },
-        { "a=1; b=2", "b = 3", "b=3; a=1", "b=3" },
-        { "", "x=1;　y=2", "x=1; y=2", "x=1;y=2" },
-        { "a=1", "a=deleted", "", "a=deleted" },
-    };
-    for (const Case& c : cases) {
-        QString cookies = c.cookies;
-        QString returned = c.returned;
-        EXPECT_EQ(MergeCookies(cookies, returned), c.merged) << c.cookies.toStdString();
-        EXPECT_EQ(cookies, c.merged);
-        EXPECT_EQ(returned, c.returnedAfter);
-    }
-    EXPECT_EQ(CookieName(QStringLiteral(" sid =1")), "sid");
-    EXPECT_EQ(CookieName(QStringLiteral("flag")), "flag");
-}
-
 } // namespace
 } // namespace skysail
