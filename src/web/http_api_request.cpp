@@ -207,7 +207,7 @@ QString HttpApiRequest(const QString& url, const HttpApiParams& params)
     for (const QString& line : HeaderBlock(params.headers, params.cookies).split(kCrLf, Qt::SkipEmptyParts)) {
         if (!IsHeaderLine(line))
             return fail(Message::Headers);
-        SetRequestHeader(request.headerLines, GbkEncode(line));
+        request.headerLines.append(GbkEncode(line));
     }
     if (!params.postText.isEmpty() || method == 1 || method == 3)
         request.body = GbkEncode(params.postText);

@@ -10,17 +10,17 @@ namespace skysail {
 struct HttpApiParams
 {
     int method = 0; // 0 GET, 1 POST, 2 HEAD, 3 PUT; anything else GET
-    QString postText; // sent as GBK bytes
+    QString postText {}; // sent as GBK bytes
     QString* cookies = nullptr;
     QString* returnedCookies = nullptr; // pieces are appended to what it holds
-    QString headers; // extra lines separated by CR LF, completed with the defaults
+    QString headers {}; // extra lines separated by CR LF, completed with the defaults
     QString* returnedHeaders = nullptr;
     bool noRedirect = false;
-    QString user; // server Basic credentials, when both are given
-    QString password;
-    QString proxy; // host:port
-    QString proxyUser; // proxy Basic credentials, when both are given
-    QString proxyPassword;
+    QString user {}; // server Basic credentials, when both are given
+    QString password {};
+    QString proxy {}; // host:port
+    QString proxyUser {}; // proxy Basic credentials, when both are given
+    QString proxyPassword {};
     int timeoutSeconds = 0; // 1 or more: that; else 30
     QString* location = nullptr;
     QString* statusText = nullptr; // "200 OK" after a reply, a numbered message after a failure

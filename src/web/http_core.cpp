@@ -126,19 +126,6 @@ bool Append(Slist& list, const QByteArray& line)
 
 } // namespace
 
-void SetRequestHeader(QList<QByteArray>& lines, const QByteArray& line)
-{
-    const QByteArray name = line.left(line.indexOf(':'));
-    for (QByteArray& existing : lines) {
-        const qsizetype colon = existing.indexOf(':');
-        if (colon == name.size() && qstrnicmp(existing.constData(), name.constData(), name.size()) == 0) {
-            existing = line;
-            return;
-        }
-    }
-    lines.append(line);
-}
-
 QByteArray EncodeUrlForWire(const QString& url)
 {
     static const char hex[] = "0123456789ABCDEF";

@@ -113,10 +113,6 @@ private:
     void* m_multi; // owns the connection cache, so it lives as long as the handle
 };
 
-// Sets one header line the way a request object's SetRequestHeader does: a line whose
-// name (any case) is already there replaces it in place, any other line is appended.
-void SetRequestHeader(QList<QByteArray>& lines, const QByteArray& line);
-
 // An address as the system's request objects put it on the wire: UTF-8, with bytes above
 // 0x7F, spaces and control characters percent-encoded.
 QByteArray EncodeUrlForWire(const QString& url);

@@ -72,7 +72,7 @@ QByteArray HttpObjectRequest(const QString& url, const HttpObjectParams& params)
     request.cancel = params.cancel;
 
     if (params.cookies != nullptr && !params.cookies->isEmpty())
-        SetRequestHeader(request.headerLines, "Cookie: " + GbkEncode(*params.cookies));
+        request.headerLines.append("Cookie: " + GbkEncode(*params.cookies));
     for (const QString& line : CompleteHeaders(params.headers, url).split(kCrLf, Qt::SkipEmptyParts)) {
         const qsizetype colon = line.indexOf(u':');
         if (colon < 0)
@@ -80,7 +80,7 @@ QByteArray HttpObjectRequest(const QString& url, const HttpObjectParams& params)
         const QString name = line.left(colon).trimmed();
         if (name.isEmpty())
             continue;
-        SetRequestHeader(request.headerLines, GbkEncode(name + QStringLiteral(": ") + line.mid(colon + 1).trimmed()));
+        request.headerLines.append(GbkEncode(name + QStringLiteral(": ") + line.mid(colon + 1).trimmed()));
     }
     if (!params.postBytes.isEmpty())
         request.body = params.postBytes;
