@@ -1,5 +1,7 @@
 #include "platform/gbk_codec.h"
 
+#include "platform/charset_codec.h"
+
 #include <QSysInfo>
 
 #include <cerrno>
@@ -78,34 +80,10 @@ QByteArray GbkEncode(QStringView text)
 
 QString GbkDecode(QByteArrayView bytes)
 {
-    if (bytes.isEmpty())
-        return {};
-    Converter converter(Utf16Name(), kGbkName);
-    if (!converter.Valid())
-        return {};
-
-    QString out;
-    out.reserve(bytes.size());
-    char16_t buffer[2048];
-    auto* in = const_cast<char*>(bytes.data());
-    size_t inLeft = static_cast<size_t>(bytes.size());
-    while (inLeft > 0) {
-        auto* outPtr = reinterpret_cast<char*>(buffer);
-        size_t outLeft = sizeof(buffer);
-        const size_t result = iconv(converter.Handle(), &in, &inLeft, &outPtr, &outLeft);
-        out.append(reinterpret_cast<const QChar*>(buffer),
-            static_cast<qsizetype>((outPtr - reinterpret_cast<char*>(buffer)) / 2));
-        if (result != static_cast<size_t>(-1))
-            break;
-        if (errno == E2BIG)
-            continue;
-        // EILSEQ or EINVAL (a lead byte cut off at the end): one replacement per bad byte.
-        out.append(QChar::ReplacementCharacter);
-        ++in;
-        --inLeft;
-        iconv(converter.Handle(), nullptr, nullptr, nullptr, nullptr);
-    }
-    return out;
+    QString text;
+    if (!bytes.isEmpty())
+        DecodeCharset(bytes, kGbkName, text);
+    return text;
 }
 
 } // namespace skysail

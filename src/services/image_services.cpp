@@ -24,31 +24,24 @@ std::optional<QString> PrepareIfWatermarked(QByteArray& image, ServiceContext& c
     return std::nullopt;
 }
 
+// One request with fresh out variables whose contents nobody reads afterwards.
+QString Request(const QString& url, int method, QString extraHeaders, QByteArray body, ServiceContext& context)
+{
+    QString cookies;
+    QString returnedCookies;
+    QString redirectAddress;
+    QString rawHeaders;
+    return InetRequestText(url, method, QString(), cookies, returnedCookies, extraHeaders, redirectAddress, false, body,
+        std::nullopt, rawHeaders, context.RequestControl());
+}
+
 // Posts the filled template with the service's Content-Type and Referer lines (the transport
 // adds only Accept and Accept-Language to them) and returns the reply as text.
 QString PostTemplate(const QString& url, QByteArrayView templateText, QByteArrayView contentType,
     const QString& siteRoot, const QByteArray& image, ServiceContext& context)
 {
-    QByteArray body = FillTemplate(templateText, image);
-    QString extraHeaders = QString::fromLatin1(contentType) + QStringLiteral("\r\nReferer: ") + siteRoot;
-    QString cookies;
-    QString returnedCookies;
-    QString redirectAddress;
-    QString rawHeaders;
-    return InetRequestText(url, 1, QString(), cookies, returnedCookies, extraHeaders, redirectAddress, false, body,
-        std::nullopt, rawHeaders, context.RequestControl());
-}
-
-QString GetRequest(const QString& url, ServiceContext& context)
-{
-    QByteArray body;
-    QString cookies;
-    QString returnedCookies;
-    QString extraHeaders;
-    QString redirectAddress;
-    QString rawHeaders;
-    return InetRequestText(url, 0, QString(), cookies, returnedCookies, extraHeaders, redirectAddress, false, body,
-        std::nullopt, rawHeaders, context.RequestControl());
+    const QString headers = QString::fromLatin1(contentType) + QStringLiteral("\r\nReferer: ") + siteRoot;
+    return Request(url, 1, headers, FillTemplate(templateText, image), context);
 }
 
 QString Scheme(bool https)
@@ -61,7 +54,7 @@ QString Scheme(bool https)
 QString UploadToSinaimg(QByteArray& image, ServiceContext& context, const Endpoints& endpoints)
 {
     JsonDocument reply;
-    const QString hostList = GetRequest(endpoints.sinaimgHostListUrl, context);
+    const QString hostList = Request(endpoints.sinaimgHostListUrl, 0, QString(), QByteArray(), context);
     // Only the first "http://" entry counts, and any port written there is ignored: uploads
     // always go to the service's own port.
     const QString host = TextBetween(hostList, QStringLiteral("http://"), QStringLiteral(":"));
