@@ -33,6 +33,20 @@ QString HostButtonName(HostKind host)
     return {};
 }
 
+// The radio labels: Sinaimg and Upload by name, SM by its domain name.
+QString HostLabel(HostKind host)
+{
+    switch (host) {
+    case HostKind::Sinaimg:
+        return QStringLiteral("Sinaimg");
+    case HostKind::SM:
+        return HostKey(HostKind::SM);
+    case HostKind::Upload:
+        return QStringLiteral("Upload");
+    }
+    return {};
+}
+
 QString FormatButtonName(LinkFormat format)
 {
     switch (format) {
@@ -86,7 +100,7 @@ void MainWindow::BuildControls()
     auto* hostLayout = new QHBoxLayout(hostBox);
     m_hostGroup = new QButtonGroup(this);
     for (HostKind host : kAllHosts) {
-        auto* button = new QRadioButton(HostKey(host), hostBox);
+        auto* button = new QRadioButton(HostLabel(host), hostBox);
         button->setObjectName(HostButtonName(host));
         hostLayout->addWidget(button);
         m_hostGroup->addButton(button);
