@@ -31,7 +31,7 @@ test-sanitize: deps
 		-DSKYSAIL_WERROR=ON -DSKYSAIL_SANITIZE=ON -DSKYSAIL_FUZZ=ON -DSKYSAIL_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(SAN_BUILD_DIR) -j $(JOBS)
 	cd $(SAN_BUILD_DIR) && QT_QPA_PLATFORM=offscreen \
-		ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS)
 
 format:
