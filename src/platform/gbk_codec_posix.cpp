@@ -1,7 +1,5 @@
 #include "platform/gbk_codec.h"
 
-#include "platform/charset_codec.h"
-
 #include <QSysInfo>
 
 #include <cerrno>
@@ -76,14 +74,6 @@ QByteArray GbkEncode(QStringView text)
         iconv(converter.Handle(), nullptr, nullptr, nullptr, nullptr);
     }
     return out;
-}
-
-QString GbkDecode(QByteArrayView bytes)
-{
-    QString text;
-    if (!bytes.isEmpty())
-        DecodeCharset(bytes, kGbkName, text);
-    return text;
 }
 
 } // namespace skysail

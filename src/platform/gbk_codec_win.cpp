@@ -22,17 +22,4 @@ QByteArray GbkEncode(QStringView text)
     return out;
 }
 
-QString GbkDecode(QByteArrayView bytes)
-{
-    if (bytes.isEmpty())
-        return {};
-    const int length = static_cast<int>(bytes.size());
-    const int needed = MultiByteToWideChar(kGbk, 0, bytes.data(), length, nullptr, 0);
-    if (needed <= 0)
-        return {};
-    QString out(needed, Qt::Uninitialized);
-    MultiByteToWideChar(kGbk, 0, bytes.data(), length, reinterpret_cast<wchar_t*>(out.data()), needed);
-    return out;
-}
-
 } // namespace skysail

@@ -133,20 +133,6 @@ void StampInPlace(uchar* image, const BmpLayout& imageLayout, const uchar* mark,
     }
 }
 
-// OverlayWatermark on the caller's own buffer: PrepareForUpload owns the BMP that CheckImage
-// made, so it need not pay for a second 36 MB copy of a 12-megapixel photo.
-void OverlayInPlace(QByteArray& image, const QByteArray& mark)
-{
-    const auto imageLayout = codecs::ReadBmp24Layout(image);
-    const auto markLayout = codecs::ReadBmp24Layout(mark);
-    if (!imageLayout || !markLayout) {
-        image.clear();
-        return;
-    }
-    StampInPlace(reinterpret_cast<uchar*>(image.data()), *imageLayout, reinterpret_cast<const uchar*>(mark.constData()),
-        *markLayout, {}, {}, {});
-}
-
 bool WriteWhole(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
@@ -212,18 +198,25 @@ QString PrepareForUpload(QByteArray& image, const QByteArray& watermarkPicture)
     CheckImage(image);
     // A 24-bit BMP passes the check unread; one whose headers disagree with its length is as
     // broken as bytes that do not decode, and must not go out as an empty upload.
-    if (image.isEmpty() || !codecs::ReadBmp24Layout(image)) {
+    const auto imageLayout = codecs::ReadBmp24Layout(image);
+    if (!imageLayout) {
         image.clear();
         return kEmptyImageError;
     }
     // The watermark file is taken as found at start, so it may be a picture of another format
     // or depth: bring it to the stamp's layout rather than lose the upload over it. A mark that
-    // is no picture at all stamps nothing.
+    // is no picture at all stamps nothing. The stamp goes into the BMP that CheckImage made, so
+    // a 12-megapixel photo is not copied a second time.
     QByteArray mark = watermarkPicture;
-    if (!codecs::ReadBmp24Layout(mark))
+    auto markLayout = codecs::ReadBmp24Layout(mark);
+    if (!markLayout) {
         CheckImage(mark);
-    if (codecs::ReadBmp24Layout(mark))
-        OverlayInPlace(image, mark);
+        markLayout = codecs::ReadBmp24Layout(mark);
+    }
+    if (markLayout) {
+        StampInPlace(reinterpret_cast<uchar*>(image.data()), *imageLayout,
+            reinterpret_cast<const uchar*>(mark.constData()), *markLayout, {}, {}, {});
+    }
     ConvertImage(image, kModeJpeg, image);
     return {};
 }

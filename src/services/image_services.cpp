@@ -18,10 +18,10 @@ std::optional<QString> PrepareIfWatermarked(QByteArray& image, ServiceContext& c
     const WatermarkSnapshot watermark = context.Watermark();
     if (!watermark.IsEnabled())
         return std::nullopt;
-    const QString error = PrepareForUpload(image, watermark.picture);
-    if (error == kEmptyImageError)
-        return error;
-    return std::nullopt;
+    QString error = PrepareForUpload(image, watermark.picture);
+    if (error.isEmpty())
+        return std::nullopt;
+    return error;
 }
 
 // One request with fresh out variables whose contents nobody reads afterwards.
